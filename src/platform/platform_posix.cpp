@@ -1,0 +1,165 @@
+// The platform layer on POSIX systems. It gives open, read and write the
+// behaviour that the Windows backend gets from the Win32 calls, so the rest of
+// the program sees one contract.
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+struct os_file {
+    int fd;
+    dev_t device;
+    ino_t inode;
+    os_file *next_input; // inputs stay listed until closed, for the sharing rule
+};
+
+static os_file *open_inputs;
+
+// Linux moves at most about 2 GiB per read or write call; larger requests are
+// carried out in pieces of this size.
+static const uint32_t posix_max_chunk = 1u << 30;
+
+static os_file *posix_file(int fd, const struct stat &info) {
+    os_file *file = static_cast<os_file *>(malloc(sizeof(os_file)));
+    if (!file) {
+        close(fd);
+        errno = ENOMEM;
+        return nullptr;
+    }
+    file->fd = fd;
+    file->device = info.st_dev;
+    file->inode = info.st_ino;
+    file->next_input = nullptr;
+    return file;
+}
+
+// Closes fd and leaves error in errno for os_last_error().
+static os_file *posix_fail(int fd, int error) {
+    close(fd);
+    errno = error;
+    return nullptr;
+}
+
+os_char **os_arguments(int argc, char **argv, int *count) {
+    *count = argc;
+    return argv;
+}
+
+os_file *os_open_input(const os_char *path) {
+    int fd;
+    do {
+        fd = open(path, O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return nullptr;
+    struct stat info;
+    if (fstat(fd, &info) != 0)
+        return posix_fail(fd, errno);
+    // CreateFileW opens no directory unless asked to.
+    if (S_ISDIR(info.st_mode))
+        return posix_fail(fd, EISDIR);
+    os_file *file = posix_file(fd, info);
+    if (file) {
+        file->next_input = open_inputs;
+        open_inputs = file;
+    }
+    return file;
+}
+
+uint32_t os_file_size(os_file *file, uint32_t *high) {
+    struct stat info;
+    if (fstat(file->fd, &info) != 0 || info.st_size < 0) {
+        *high = 0;
+        return 0xFFFFFFFFu;
+    }
+    uint64_t size = static_cast<uint64_t>(info.st_size);
+    *high = static_cast<uint32_t>(size >> 32);
+    return static_cast<uint32_t>(size);
+}
+
+bool os_read(os_file *file, void *buffer, uint32_t size, uint32_t *count_read) {
+    char *at = static_cast<char *>(buffer);
+    uint32_t done = 0;
+    while (done < size) {
+        uint32_t rest = size - done;
+        ssize_t got = read(file->fd, at + done, rest < posix_max_chunk ? rest : posix_max_chunk);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (got == 0)
+            break; // end of file
+        done += static_cast<uint32_t>(got);
+    }
+    *count_read = done;
+    return true;
+}
+
+os_file *os_create_output(const os_char *path) {
+    int fd;
+    // Not O_TRUNC: the file must not lose a byte before we know it is not one
+    // of our open inputs, whatever path spelling led to it.
+    do {
+        fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return nullptr;
+    struct stat info;
+    if (fstat(fd, &info) != 0)
+        return posix_fail(fd, errno);
+    for (os_file *input = open_inputs; input; input = input->next_input)
+        if (input->device == info.st_dev && input->inode == info.st_ino)
+            return posix_fail(fd, EBUSY); // Windows: a sharing violation
+    if (S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0)
+        return posix_fail(fd, errno);
+    return posix_file(fd, info);
+}
+
+bool os_write(os_file *file, const void *bytes, uint32_t size, uint32_t *count_written) {
+    const char *at = static_cast<const char *>(bytes);
+    uint32_t done = 0;
+    // do-while: an empty piece is still one (zero-byte) request.
+    do {
+        uint32_t rest = size - done;
+        uint32_t chunk = rest < posix_max_chunk ? rest : posix_max_chunk;
+        ssize_t put = write(file->fd, at + done, chunk);
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<uint32_t>(put);
+        if (static_cast<uint32_t>(put) < chunk)
+            break; // the file took no more: the caller sees a short count
+    } while (done < size);
+    *count_written = done;
+    return true;
+}
+
+void os_close(os_file *file) {
+    for (os_file **link = &open_inputs; *link; link = &(*link)->next_input)
+        if (*link == file) {
+            *link = file->next_input;
+            break;
+        }
+    close(file->fd);
+    free(file);
+}
+
+unsigned os_last_error() {
+    return static_cast<unsigned>(errno);
+}
+
+void os_print_path(const os_char *path) {
+    fputs(path, stdout);
+}
+
+void os_exit(exit_code code) {
+    fflush(stdout);
+    _exit(code); // like ExitProcess: no destructors, no leak report, files stay as they are
+}

@@ -1,0 +1,173 @@
+#include "scan/index_walk.h"
+
+#include "filelist/file_list.h"
+#include "scan/scan_text.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+// What an absent element leaves in its field.
+static const char empty_text[] = "";
+
+// The fields that directories and files both take from their elements.
+struct entry_fields {
+    const char *modified;
+    const char *created;
+    int attributes;
+};
+
+// The next tag: the text between the next '<' and the '>' after it, made a
+// string by a NUL over the '>'. Null when no '<' is left. *body is the byte
+// after the '>'. A tag that ends in '/' is an empty element (<contents/>,
+// <name />): the '/' is cut off and *empty_element set, so that nothing after
+// it is taken for its value or content.
+static char *next_tag(char *cursor, char **body, bool *empty_element) {
+    char *open = find_text(cursor, "<");
+    if (!open)
+        return nullptr;
+    char *tag = open + 1;
+    char *close = find_or_die(tag, ">");
+    *close = '\0'; // <tag|>
+    *body = close + 1;
+    *empty_element = close > tag && close[-1] == '/';
+    if (*empty_element)
+        close[-1] = '\0'; // <tag|/>
+    return tag;
+}
+
+// The element's value: the text from body up to the next '<', decoded in
+// place. The cursor moves past that '<', in a well-formed index onto the '/'
+// of the closing tag, which the next tag step passes over as text.
+static char *read_value(char *body, char **cursor) {
+    char *end = find_or_die(body, "<");
+    *end = '\0'; // <name>value|/name>
+    decode_entities(body);
+    *cursor = end + 1;
+    return body;
+}
+
+// Takes a readonly, creationtime or modifytime element into fields; false for
+// any other tag.
+static bool read_entry_field(char *tag, char *body, char **cursor, entry_fields *fields) {
+    if (match_tag(tag, "readonly")) {
+        if (match_prefix(read_value(body, cursor), "true"))
+            fields->attributes |= attribute_read_only;
+    } else if (match_tag(tag, "creationtime")) {
+        fields->created = read_value(body, cursor);
+    } else if (match_tag(tag, "modifytime")) {
+        fields->modified = read_value(body, cursor);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+char *scan_file(os_file *out, char *cursor, const char *directory_path) {
+    if (*cursor == '\0')
+        return cursor;
+    const char *name = nullptr;
+    const char *size = empty_text;
+    entry_fields fields = {empty_text, empty_text, 0};
+    for (;;) {
+        char *body;
+        bool empty_element;
+        char *tag = next_tag(cursor, &body, &empty_element);
+        if (!tag) {
+            cursor = nullptr;
+            break;
+        }
+        cursor = body;
+        // Anything else (extentinfo, symlink, xattrs, their closing tags, and
+        // even the tags of entries that follow an unclosed file) is skipped.
+        if (!empty_element) {
+            if (match_tag(tag, "/file"))
+                break;
+            if (match_tag(tag, "name"))
+                name = read_value(body, &cursor);
+            else if (match_tag(tag, "length"))
+                size = read_value(body, &cursor);
+            else
+                read_entry_field(tag, body, &cursor, &fields);
+        }
+        if (*cursor == '\0')
+            break;
+    }
+    // A file cut off by the end of the text still gets its row.
+    if (name) {
+        char *path = path_join(directory_path, name);
+        write_row(out, path, size, fields.modified, fields.created, fields.attributes);
+        free(path);
+    }
+    return cursor;
+}
+
+char *scan_directory(os_file *out, char *cursor, const char *parent_path, int depth) {
+    if (*parent_path)
+        printf("DIRECTORY %s\n", parent_path);
+    char *own_path = nullptr; // set once a name is read; until then the parent's
+    entry_fields fields = {empty_text, empty_text, attribute_directory};
+    if (*cursor == '\0')
+        return cursor;
+    for (;;) {
+        char *body;
+        bool empty_element;
+        char *tag = next_tag(cursor, &body, &empty_element);
+        if (!tag) {
+            cursor = nullptr;
+            break;
+        }
+        cursor = body;
+        const char *path = own_path ? own_path : parent_path;
+        if (match_tag(tag, "contents")) {
+            // <contents/> too: an empty directory still gets its row.
+            if (own_path)
+                write_row(out, own_path, nullptr, fields.modified, fields.created,
+                          fields.attributes);
+            else
+                printf("Warning: contents with no name in %s\n", parent_path);
+        } else if (empty_element) {
+            // <name/>, <directory />...: nothing to read, nothing to enter
+        } else if (match_tag(tag, "name")) {
+            // At the document level, names belong to index-level elements such
+            // as a placement policy's patterns, never to a path.
+            if (depth > 0) {
+                free(own_path);
+                own_path = path_join(parent_path, read_value(body, &cursor));
+            }
+        } else if (match_tag(tag, "directory")) {
+            if (depth + 1 > max_directory_depth) {
+                printf("Error: Directories nested deeper than %d levels\n", max_directory_depth);
+                os_exit(exit_bad_index);
+            }
+            cursor = scan_directory(out, body, path, depth + 1);
+            if (!cursor)
+                break;
+        } else if (match_tag(tag, "file")) {
+            cursor = scan_file(out, body, path);
+            if (!cursor) {
+                // The text ended inside the file: report it and stop the walk.
+                printf("Warning: missing </file> in %s\n", parent_path);
+                break;
+            }
+        } else if (match_tag(tag, "/directory")) {
+            break;
+        } else {
+            read_entry_field(tag, body, &cursor, &fields);
+        }
+        if (*cursor == '\0')
+            break;
+    }
+    free(own_path);
+    return cursor;
+}
+
+void convert_index(os_file *out, char *text) {
+    // The header comes first, so a file that fails the checks below still
+    // holds it.
+    write_header(out);
+    char *declaration = expect_prefix(skip_prefix(text, "\xEF\xBB\xBF"), "<?xml");
+    char *declaration_end = find_or_die(declaration, ">");
+    *declaration_end = '\0'; // <?xml version="1.0" encoding="UTF-8"?|>
+    find_or_die(declaration, " encoding=\"UTF-8\"");
+    scan_directory(out, declaration_end + 1, empty_text, 0);
+}
