@@ -4,7 +4,6 @@
 #include "scan/scan_text.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 // What an absent element leaves in its field.
 static const char empty_text[] = "";
@@ -96,7 +95,7 @@ char *scan_file(os_file *out, char *cursor, const char *directory_path) {
     if (name) {
         char *path = path_join(directory_path, name);
         write_row(out, path, size, fields.modified, fields.created, fields.attributes);
-        free(path);
+        path_release(path);
     }
     return cursor;
 }
@@ -131,7 +130,7 @@ char *scan_directory(os_file *out, char *cursor, const char *parent_path, int de
             // At the document level, names belong to index-level elements such
             // as a placement policy's patterns, never to a path.
             if (depth > 0) {
-                free(own_path);
+                path_release(own_path);
                 own_path = path_join(parent_path, read_value(body, &cursor));
             }
         } else if (match_tag(tag, "directory")) {
@@ -157,7 +156,7 @@ char *scan_directory(os_file *out, char *cursor, const char *parent_path, int de
         if (*cursor == '\0')
             break;
     }
-    free(own_path);
+    path_release(own_path);
     return cursor;
 }
 

@@ -91,10 +91,25 @@ void decode_entities(char *text) {
     *write = '\0';
 }
 
+// Joined paths may hold at most this many bytes at a time. Real paths are a
+// few KiB even 1000 levels deep; without a bound, an index with a huge name
+// near the top of a deep tree would copy that name once per level, past any
+// memory the machine has.
+static const size_t path_budget = size_t(256) << 20;
+static size_t path_bytes_live;
+
+[[noreturn]] static void out_of_memory(size_t size) {
+    printf("Error: Unable to alloc %" PRId64 "\n", static_cast<int64_t>(size));
+    os_exit(exit_out_of_memory);
+}
+
 char *path_join(const char *parent, const char *name) {
     size_t parent_length = strlen(parent);
     size_t name_length = strlen(name);
-    char *path = static_cast<char *>(alloc_or_die(parent_length + name_length + 2));
+    size_t size = parent_length + name_length + 2;
+    if (size > path_budget - path_bytes_live)
+        out_of_memory(size);
+    char *path = static_cast<char *>(alloc_or_die(size));
     char *at = path;
     if (parent_length) {
         memcpy(at, parent, parent_length);
@@ -102,13 +117,20 @@ char *path_join(const char *parent, const char *name) {
         *at++ = '\\';
     }
     memcpy(at, name, name_length + 1);
+    path_bytes_live += at - path + name_length + 1;
     return path;
+}
+
+void path_release(char *path) {
+    if (!path)
+        return;
+    path_bytes_live -= strlen(path) + 1;
+    free(path);
 }
 
 void *alloc_or_die(size_t size) {
     void *block = malloc(size);
-    if (block)
-        return block;
-    printf("Error: Unable to alloc %" PRId64 "\n", static_cast<int64_t>(size));
-    os_exit(exit_out_of_memory);
+    if (!block)
+        out_of_memory(size);
+    return block;
 }

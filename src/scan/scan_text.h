@@ -33,10 +33,13 @@ char *match_tag(char *tag, const char *name);
 // no decoded byte is read again (&amp;lt; becomes &lt;).
 void decode_entities(char *text);
 
-// A new heap string "parent\name", or just "name" when parent is empty.
-// The caller releases it with free(). Ends the run with code 10 when memory
-// runs out.
+// A new heap string "parent\name", or just "name" when parent is empty, which
+// the caller releases with path_release. Ends the run with exit code 10 when
+// memory runs out or when the paths alive at once would pass 256 MiB.
 char *path_join(const char *parent, const char *name);
+
+// Releases a path from path_join; null is allowed.
+void path_release(char *path);
 
 // size bytes from the heap, released with free(); ends the run with exit
 // code 10 when the heap cannot give them.

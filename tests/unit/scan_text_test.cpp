@@ -130,7 +130,7 @@ TEST(PathJoin, Cases) {
     for (const auto &c : cases) {
         char *path = path_join(c.parent, c.name);
         EXPECT_STREQ(path, c.path) << c.parent << " + " << c.name;
-        free(path);
+        path_release(path);
     }
 }
 
