@@ -16,10 +16,11 @@
 #   expected.oxl                     out.oxl afterwards, byte for byte; without it
 #                                    out.oxl must equal before.oxl, or not exist
 #   native-only, no-sanitizer        skip the case under a prefix / in a sanitizer build
+#   windows-only                     skip the case unless OSTREL_SYSTEM is windows
 # Exit 0 passed, 1 failed, 77 skipped.
 set -u
-case_dir=$1
-binary=$2
+case_dir=$(cd "$1" 2>/dev/null && pwd) || { echo "FAIL $1: no such case folder"; exit 1; }
+binary=$(realpath "$2")
 name=$(basename "$case_dir")
 system=${OSTREL_SYSTEM:-native}
 
@@ -29,6 +30,9 @@ skip() { echo "SKIP $name: $*"; exit 77; }
 [ -d "$case_dir" ] || fail "no such case folder"
 if [ -n "${OSTREL_EXEC_PREFIX:-}" ] && [ -e "$case_dir/native-only" ]; then
   skip "needs a condition only the native system makes"
+fi
+if [ "$system" != windows ] && [ -e "$case_dir/windows-only" ]; then
+  skip "needs a condition only Windows makes"
 fi
 case "${OSTREL_SANITIZE:-}" in
   1|ON|on|true) [ -e "$case_dir/no-sanitizer" ] && skip "not meaningful under the sanitizers" ;;

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Huge and hostile inputs, on real files: an index over 2 GiB, the input size
+# limit, and inputs built to make a scanner slow or fail. Each check asserts
+# the documented result; the times are printed as evidence that the cost
+# grows linearly (each hostile input is run at two sizes, four times apart),
+# never asserted.
+#   run_huge.sh BINARY [SCRATCH_FOLDER]
+set -u
+ostrel=$(realpath "$1")
+work=$(mktemp -d "${2:-${TMPDIR:-/tmp}}/ostrel-huge.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+passes=0
+failures=0
+declaration='<?xml version="1.0" encoding="UTF-8"?>'
+header=$'Filename,Size,Date Modified,Date Created,Attributes\r'
+
+check() { # description, condition...
+  local what=$1; shift
+  if "$@"; then echo "ok   $what"; passes=$((passes + 1)); else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+
+# Runs ostrel on in.xml; sets code, seconds, and leaves out.oxl and console.
+run() {
+  local start end
+  start=$(date +%s.%N)
+  "$ostrel" in.xml out.oxl > console
+  code=$?
+  end=$(date +%s.%N)
+  seconds=$(echo "$end - $start" | bc)
+}
+
+last_line() { tail -n 1 console; }
+timing() { printf '     %-34s %10s bytes %8.3f s\n' "$1" "$(stat -c %s in.xml)" "$seconds"; }
+
+# --- An index over 2 GiB: one read loop, the same list as its pieces -------
+# 2100 files, each with a 1 MiB extended attribute that the walk skips.
+head -c 1048576 /dev/zero | tr '\0' x > value
+entry() { # file number
+  printf '<file><name>file%04d.bin</name><length>%d</length>' "$1" "$1"
+  printf '<extendedattributes><xattr><key>k</key><value>'
+  cat value
+  printf '</value></xattr></extendedattributes></file>\n'
+}
+index_of() { # first last
+  printf '%s\n<ltfsindex><directory><name>BIG</name><contents>\n' "$declaration"
+  for ((n = $1; n <= $2; n++)); do entry "$n"; done
+  printf '</contents></directory></ltfsindex>\n'
+}
+index_of 1 2100 > in.xml
+run
+timing "index of 2100 files, 1 MiB each" 
+check "over 2 GiB: $(stat -c %s in.xml) bytes" test "$(stat -c %s in.xml)" -gt 2147483648
+check "over 2 GiB: exit 0" test "$code" = 0
+mv out.oxl big.oxl
+: > pieces.oxl
+for range in "1 700" "701 1400" "1401 2100"; do
+  index_of $range > in.xml
+  run
+  if [ ! -s pieces.oxl ]; then cat out.oxl > pieces.oxl; else tail -n +3 out.oxl >> pieces.oxl; fi
+done
+check "over 2 GiB: the list equals the lists of its three pieces" cmp -s big.oxl pieces.oxl
+check "over 2 GiB: 2100 file rows" test "$(grep -c '^"BIG\\file' big.oxl)" = 2100
+rm -f big.oxl pieces.oxl value
+
+# --- The size limit: 0xFFFFFFFE bytes is taken, 0xFFFFFFFF is not ----------
+printf '%s\n<ltfsindex><directory><name>SPARSE</name><contents/>' "$declaration" > in.xml
+truncate -s 4294967294 in.xml
+run
+check "0xFFFFFFFE bytes: read in full and converted (exit 0)" test "$code" = 0
+check "0xFFFFFFFE bytes: the row before the zero bytes" \
+  test "$(tail -n 1 out.oxl)" = $'"SPARSE",,,,16\r'
+rm -f out.oxl
+truncate -s 4294967295 in.xml
+run
+check "0xFFFFFFFF bytes: exit 6" test "$code" = 6
+check "0xFFFFFFFF bytes: message" test "$(last_line)" = "Error: in file too large"
+check "0xFFFFFFFF bytes: no list" test ! -e out.oxl
+rm -f in.xml
+
+# --- Hostile inputs, each at two sizes ------------------------------------
+long_text() { head -c "$1" /dev/zero | tr '\0' "$2"; }
+
+for size in 26214400 104857600; do
+  { printf '%s\n<ltfsindex><directory><name>T</name><contents><file><name>' "$declaration"
+    long_text "$size" n; printf '</name></file></contents></directory></ltfsindex>\n'; } > in.xml
+  run; timing "name of $size bytes"
+  check "name of $size bytes: exit 0, the whole name in the row" \
+    test "$code" = 0 -a "$(tail -n 1 out.oxl | wc -c)" = $((size + 11))
+  rm -f out.oxl
+done
+
+for files in 250000 1000000; do
+  { printf '%s\n<ltfsindex><directory><name>T</name><contents>\n' "$declaration"
+    seq -f '<file><name>f%.0f</name><length>1</length></file>' "$files"
+    printf '</contents></directory></ltfsindex>\n'; } > in.xml
+  run; timing "$files sibling files"
+  check "$files sibling files: exit 0, every row" \
+    test "$code" = 0 -a "$(wc -l < out.oxl)" = $((files + 2))
+  rm -f out.oxl
+done
+
+for count in 250000 1000000; do
+  { printf '%s\n<ltfsindex><directory><name>T</name><contents><file><name>' "$declaration"
+    yes '&amp;' | head -n "$count" | tr -d '\n'
+    printf '</name></file></contents></directory></ltfsindex>\n'; } > in.xml
+  run; timing "$count &amp; in one name"
+  check "$count &amp; in one name: decoded to $count &" \
+    test "$code" = 0 -a "$(tail -n 1 out.oxl | tr -cd '&' | wc -c)" = "$count"
+  rm -f out.oxl
+done
+
+for size in 26214400 104857600; do
+  { printf '%s\n<ltfsindex><directory><name>T</name><contents><file><name>' "$declaration"
+    long_text "$size" v; } > in.xml
+  run; timing "value of $size bytes, no < after it"
+  check "value with no < after it ($size bytes): exit 9, Unable to find <" \
+    test "$code" = 9 -a "$(last_line)" = "Error: Unable to find <"
+  rm -f out.oxl
+done
+
+for size in 26214400 104857600; do
+  { printf '%s\n<ltfsindex><directory><name>T</name><contents><file' "$declaration"
+    long_text "$size" t; } > in.xml
+  run; timing "tag of $size bytes, no > after it"
+  check "tag with no > after it ($size bytes): exit 9, Unable to find >" \
+    test "$code" = 9 -a "$(last_line)" = "Error: Unable to find >"
+  rm -f out.oxl
+done
+
+for levels in 250000 1000000; do
+  { printf '%s\n<ltfsindex>' "$declaration"
+    yes '<directory><name>d</name><contents>' | head -n "$levels" | tr -d '\n'; } > in.xml
+  run; timing "$levels nested directories"
+  check "$levels nested directories: exit 9 at the nesting limit" \
+    test "$code" = 9 -a "$(last_line)" = "Error: Directories nested deeper than 1000 levels"
+  rm -f out.oxl
+done
+
+echo "huge tier: $passes passed, $failures failed"
+[ "$failures" = 0 ]
