@@ -7,7 +7,6 @@
 #include "scan/scan_text.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 // "Error <code>: <what> <path>" for a file that could not be opened or made.
 static void print_path_error(unsigned error, const char *what, const os_char *path) {
@@ -44,17 +43,18 @@ int main(int argc, char **argv) {
     }
 
     // One byte more for the NUL that ends the text for every scan.
-    char *text = static_cast<char *>(alloc_or_die(static_cast<size_t>(size) + 1));
+    size_t text_size = static_cast<size_t>(size) + 1;
+    char *text = alloc_text_or_die(text_size);
     uint32_t count_read;
     if (!os_read(in, text, size, &count_read)) {
         printf("Error %u: Unable to read in file.\n", os_last_error());
-        free(text);
+        os_free_text(text, text_size);
         os_close(in);
         return exit_read_failed;
     }
     if (count_read < size) {
         printf("Error: Unable to read in file.\n");
-        free(text);
+        os_free_text(text, text_size);
         os_close(in);
         return exit_read_short;
     }
@@ -65,7 +65,7 @@ int main(int argc, char **argv) {
     os_file *out = os_create_output(out_path);
     if (!out) {
         print_path_error(os_last_error(), "Unable to create", out_path);
-        free(text);
+        os_free_text(text, text_size);
         os_close(in);
         return exit_cannot_create_output;
     }
@@ -73,7 +73,7 @@ int main(int argc, char **argv) {
     convert_index(out, text);
 
     os_close(out);
-    free(text);
+    os_free_text(text, text_size);
     os_close(in);
     return exit_success;
 }

@@ -3,6 +3,7 @@
 // contract on top of POSIX). No other source file knows which one it is.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #ifdef _WIN32
@@ -56,6 +57,12 @@ os_file *os_create_output(const os_char *path);
 bool os_write(os_file *file, const void *bytes, uint32_t size, uint32_t *count_written);
 
 void os_close(os_file *file);
+
+// Memory for the loaded index. A large block may come straight from the
+// system, aligned and backed by huge pages where it has them: page faults on
+// a fresh gigabyte cost more than scanning it. Null when none is to be had.
+void *os_alloc_text(size_t size);
+void os_free_text(void *text, size_t size);
 
 // The system's code for the last failed call, as printed by "Error %u: ".
 unsigned os_last_error();

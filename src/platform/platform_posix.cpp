@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -149,6 +150,40 @@ void os_close(os_file *file) {
         }
     close(file->fd);
     free(file);
+}
+
+static const size_t posix_huge_page = size_t(2) << 20;
+
+static size_t posix_round_to_huge_page(size_t size) {
+    return (size + posix_huge_page - 1) & ~(posix_huge_page - 1);
+}
+
+void *os_alloc_text(size_t size) {
+    // Small inputs stay on the heap, where the sanitizers watch every byte.
+    if (size < posix_huge_page)
+        return malloc(size);
+    size_t length = posix_round_to_huge_page(size);
+    // Map one huge page more than needed and cut the block out on a huge-page
+    // boundary, so that all of it can be backed by huge pages.
+    size_t mapped = length + posix_huge_page;
+    void *mapping = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping == MAP_FAILED)
+        return nullptr;
+    char *start = static_cast<char *>(mapping);
+    char *text = reinterpret_cast<char *>(posix_round_to_huge_page(reinterpret_cast<size_t>(start)));
+    if (text > start)
+        munmap(start, text - start);
+    if (start + mapped > text + length)
+        munmap(text + length, start + mapped - (text + length));
+    madvise(text, length, MADV_HUGEPAGE); // only advice: without it, 4 KiB pages
+    return text;
+}
+
+void os_free_text(void *text, size_t size) {
+    if (size < posix_huge_page)
+        free(text);
+    else
+        munmap(text, posix_round_to_huge_page(size));
 }
 
 unsigned os_last_error() {

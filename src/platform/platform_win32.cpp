@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <fcntl.h>
 #include <io.h>
@@ -72,6 +73,15 @@ bool os_write(os_file *file, const void *bytes, uint32_t size, uint32_t *count_w
 
 void os_close(os_file *file) {
     CloseHandle(win32_handle(file));
+}
+
+// Large pages need a privilege that a console tool does not hold: the heap.
+void *os_alloc_text(size_t size) {
+    return malloc(size);
+}
+
+void os_free_text(void *text, size_t) {
+    free(text);
 }
 
 unsigned os_last_error() {

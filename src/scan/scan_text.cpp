@@ -134,3 +134,10 @@ void *alloc_or_die(size_t size) {
         out_of_memory(size);
     return block;
 }
+
+char *alloc_text_or_die(size_t size) {
+    void *text = os_alloc_text(size);
+    if (!text)
+        out_of_memory(size);
+    return static_cast<char *>(text);
+}

@@ -44,3 +44,6 @@ void path_release(char *path);
 // size bytes from the heap, released with free(); ends the run with exit
 // code 10 when the heap cannot give them.
 void *alloc_or_die(size_t size);
+
+// As alloc_or_die, for the loaded index: released with os_free_text.
+char *alloc_text_or_die(size_t size);
