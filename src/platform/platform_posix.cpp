@@ -38,6 +38,22 @@ static os_file *posix_file(int fd, const struct stat &info) {
     return file;
 }
 
+// open() retried when a signal interrupts it, and the file's identity.
+// -1 on failure, with errno set.
+static int posix_open(const char *path, int flags, struct stat *info) {
+    int fd;
+    do {
+        fd = open(path, flags | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0 && fstat(fd, info) != 0) {
+        int error = errno;
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
 // Closes fd and leaves error in errno for os_last_error().
 static os_file *posix_fail(int fd, int error) {
     close(fd);
@@ -51,15 +67,10 @@ os_char **os_arguments(int argc, char **argv, int *count) {
 }
 
 os_file *os_open_input(const os_char *path) {
-    int fd;
-    do {
-        fd = open(path, O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    struct stat info;
+    int fd = posix_open(path, O_RDONLY, &info);
     if (fd < 0)
         return nullptr;
-    struct stat info;
-    if (fstat(fd, &info) != 0)
-        return posix_fail(fd, errno);
     // CreateFileW opens no directory unless asked to.
     if (S_ISDIR(info.st_mode))
         return posix_fail(fd, EISDIR);
@@ -102,17 +113,12 @@ bool os_read(os_file *file, void *buffer, uint32_t size, uint32_t *count_read) {
 }
 
 os_file *os_create_output(const os_char *path) {
-    int fd;
     // Not O_TRUNC: the file must not lose a byte before we know it is not one
     // of our open inputs, whatever path spelling led to it.
-    do {
-        fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
+    struct stat info;
+    int fd = posix_open(path, O_WRONLY | O_CREAT, &info);
     if (fd < 0)
         return nullptr;
-    struct stat info;
-    if (fstat(fd, &info) != 0)
-        return posix_fail(fd, errno);
     for (os_file *input = open_inputs; input; input = input->next_input)
         if (input->device == info.st_dev && input->inode == info.st_ino)
             return posix_fail(fd, EBUSY); // Windows: a sharing violation

@@ -16,45 +16,50 @@ struct entry_fields {
 };
 
 // The next tag: the text between the next '<' and the '>' after it, made a
-// string by a NUL over the '>'. Null when no '<' is left. *body is the byte
-// after the '>'. A tag that ends in '/' is an empty element (<contents/>,
-// <name />): the '/' is cut off and *empty_element set, so that nothing after
-// it is taken for its value or content.
-static char *next_tag(char *cursor, char **body, bool *empty_element) {
-    char *open = find_text(cursor, "<");
-    if (!open)
+// string by a NUL over the '>'. The cursor moves to the byte after the '>',
+// the tag's body; when no '<' is left, the result and the cursor are null.
+// A tag that ends in '/' is an empty element (<contents/>, <name />): the '/'
+// is cut off and *empty_element set, so that nothing after it is taken for
+// its value or content.
+static char *next_tag(char **cursor, bool *empty_element) {
+    char *open = find_text(*cursor, "<");
+    if (!open) {
+        *cursor = nullptr;
         return nullptr;
+    }
     char *tag = open + 1;
     char *close = find_or_die(tag, ">");
     *close = '\0'; // <tag|>
-    *body = close + 1;
+    *cursor = close + 1;
     *empty_element = close > tag && close[-1] == '/';
     if (*empty_element)
         close[-1] = '\0'; // <tag|/>
     return tag;
 }
 
-// The element's value: the text from body up to the next '<', decoded in
-// place. The cursor moves past that '<', in a well-formed index onto the '/'
-// of the closing tag, which the next tag step passes over as text.
-static char *read_value(char *body, char **cursor) {
-    char *end = find_or_die(body, "<");
+// The element's value: the text from the cursor (the tag's body) up to the
+// next '<', decoded in place. The cursor moves past that '<', in a
+// well-formed index onto the '/' of the closing tag, which the next tag step
+// passes over as text.
+static char *read_value(char **cursor) {
+    char *value = *cursor;
+    char *end = find_or_die(value, "<");
     *end = '\0'; // <name>value|/name>
-    decode_entities(body);
+    decode_entities(value);
     *cursor = end + 1;
-    return body;
+    return value;
 }
 
 // Takes a readonly, creationtime or modifytime element into fields; false for
 // any other tag.
-static bool read_entry_field(char *tag, char *body, char **cursor, entry_fields *fields) {
+static bool read_entry_field(char *tag, char **cursor, entry_fields *fields) {
     if (match_tag(tag, "readonly")) {
-        if (match_prefix(read_value(body, cursor), "true"))
+        if (match_prefix(read_value(cursor), "true"))
             fields->attributes |= attribute_read_only;
     } else if (match_tag(tag, "creationtime")) {
-        fields->created = read_value(body, cursor);
+        fields->created = read_value(cursor);
     } else if (match_tag(tag, "modifytime")) {
-        fields->modified = read_value(body, cursor);
+        fields->modified = read_value(cursor);
     } else {
         return false;
     }
@@ -68,25 +73,21 @@ char *scan_file(os_file *out, char *cursor, const char *directory_path) {
     const char *size = empty_text;
     entry_fields fields = {empty_text, empty_text, 0};
     for (;;) {
-        char *body;
         bool empty_element;
-        char *tag = next_tag(cursor, &body, &empty_element);
-        if (!tag) {
-            cursor = nullptr;
+        char *tag = next_tag(&cursor, &empty_element);
+        if (!tag)
             break;
-        }
-        cursor = body;
         // Anything else (extentinfo, symlink, xattrs, their closing tags, and
         // even the tags of entries that follow an unclosed file) is skipped.
         if (!empty_element) {
             if (match_tag(tag, "/file"))
                 break;
             if (match_tag(tag, "name"))
-                name = read_value(body, &cursor);
+                name = read_value(&cursor);
             else if (match_tag(tag, "length"))
-                size = read_value(body, &cursor);
+                size = read_value(&cursor);
             else
-                read_entry_field(tag, body, &cursor, &fields);
+                read_entry_field(tag, &cursor, &fields);
         }
         if (*cursor == '\0')
             break;
@@ -108,14 +109,10 @@ char *scan_directory(os_file *out, char *cursor, const char *parent_path, int de
     if (*cursor == '\0')
         return cursor;
     for (;;) {
-        char *body;
         bool empty_element;
-        char *tag = next_tag(cursor, &body, &empty_element);
-        if (!tag) {
-            cursor = nullptr;
+        char *tag = next_tag(&cursor, &empty_element);
+        if (!tag)
             break;
-        }
-        cursor = body;
         const char *path = own_path ? own_path : parent_path;
         if (match_tag(tag, "contents")) {
             // <contents/> too: an empty directory still gets its row.
@@ -131,18 +128,18 @@ char *scan_directory(os_file *out, char *cursor, const char *parent_path, int de
             // as a placement policy's patterns, never to a path.
             if (depth > 0) {
                 path_release(own_path);
-                own_path = path_join(parent_path, read_value(body, &cursor));
+                own_path = path_join(parent_path, read_value(&cursor));
             }
         } else if (match_tag(tag, "directory")) {
             if (depth + 1 > max_directory_depth) {
                 printf("Error: Directories nested deeper than %d levels\n", max_directory_depth);
                 os_exit(exit_bad_index);
             }
-            cursor = scan_directory(out, body, path, depth + 1);
+            cursor = scan_directory(out, cursor, path, depth + 1);
             if (!cursor)
                 break;
         } else if (match_tag(tag, "file")) {
-            cursor = scan_file(out, body, path);
+            cursor = scan_file(out, cursor, path);
             if (!cursor) {
                 // The text ended inside the file: report it and stop the walk.
                 printf("Warning: missing </file> in %s\n", parent_path);
@@ -151,7 +148,7 @@ char *scan_directory(os_file *out, char *cursor, const char *parent_path, int de
         } else if (match_tag(tag, "/directory")) {
             break;
         } else {
-            read_entry_field(tag, body, &cursor, &fields);
+            read_entry_field(tag, &cursor, &fields);
         }
         if (*cursor == '\0')
             break;
