@@ -16,13 +16,13 @@ run_suite() { # build folder, cmake options...
   ctest --test-dir "$dir" -j "$jobs" --output-on-failure
 }
 
-run_suite build -DCMAKE_BUILD_TYPE=Release
-run_suite build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_SANITIZE=ON
+run_suite build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
+run_suite build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_SANITIZE=ON -DBUILD_TESTING=ON
 
-if command -v x86_64-w64-mingw32-g++ >/dev/null && command -v wine >/dev/null; then
-  run_suite build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
+  run_suite build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
 else
-  echo "SKIPPED: the Windows build and its tests under wine (mingw-w64 or wine is not installed)"
+  echo "SKIPPED: the Windows build and its tests under wine (g++-mingw-w64-x86-64-posix or wine is not installed)"
   [ "${CI:-}" = true ] && { echo "CI needs them: failing"; exit 1; }
 fi
 echo "All test suites passed."

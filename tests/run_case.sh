@@ -15,6 +15,8 @@
 #   before.oxl                       put at out.oxl before the run
 #   expected.oxl                     out.oxl afterwards, byte for byte; without it
 #                                    out.oxl must equal before.oxl, or not exist
+#   requires                         paths (one a line) that the case needs; a missing
+#                                    one skips it, and fails it when CI=true
 #   native-only, no-sanitizer        skip the case under a prefix / in a sanitizer build
 #   windows-only                     skip the case unless OSTREL_SYSTEM is windows
 # Exit 0 passed, 1 failed, 77 skipped.
@@ -33,6 +35,15 @@ if [ -n "${OSTREL_EXEC_PREFIX:-}" ] && [ -e "$case_dir/native-only" ]; then
 fi
 if [ "$system" != windows ] && [ -e "$case_dir/windows-only" ]; then
   skip "needs a condition only Windows makes"
+fi
+if [ -e "$case_dir/requires" ]; then
+  while IFS= read -r needed; do
+    needed=${needed//\$SAMPLES/${OSTREL_SAMPLES:-}}
+    if [ -n "$needed" ] && [ ! -e "$needed" ]; then
+      [ "${CI:-}" = true ] && fail "needs $needed, which is missing"
+      skip "needs $needed, which is missing"
+    fi
+  done < "$case_dir/requires"
 fi
 case "${OSTREL_SANITIZE:-}" in
   1|ON|on|true) [ -e "$case_dir/no-sanitizer" ] && skip "not meaningful under the sanitizers" ;;

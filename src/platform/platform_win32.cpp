@@ -1,5 +1,5 @@
-// The platform layer on Windows: each function is the one Win32 call that the
-// contract in platform.h describes, with nothing added.
+// The platform layer on Windows: the Win32 calls that the contract in
+// platform.h describes, and the conversion of paths for standard output.
 #include "platform/platform.h"
 
 #include <windows.h>
