@@ -50,20 +50,62 @@ static char *read_value(char **cursor) {
     return value;
 }
 
-// Takes a readonly, creationtime or modifytime element into fields; false for
-// any other tag.
-static bool read_entry_field(char *tag, char **cursor, entry_fields *fields) {
-    if (match_tag(tag, "readonly")) {
+// The tags the walk acts on; every other tag is skipped.
+enum tag_kind {
+    tag_other,
+    tag_name,
+    tag_readonly,
+    tag_length,
+    tag_creationtime,
+    tag_modifytime,
+    tag_directory,
+    tag_contents,
+    tag_file,
+    tag_file_end,
+    tag_directory_end,
+};
+
+// Which of the walk's tags this is. Most tags of an index (extents, extended
+// attributes, the other times) are none of them, so the first byte picks the
+// one or two names worth comparing.
+static tag_kind classify_tag(char *tag) {
+    switch (tag[0]) {
+    case 'n':
+        return match_tag(tag, "name") ? tag_name : tag_other;
+    case 'r':
+        return match_tag(tag, "readonly") ? tag_readonly : tag_other;
+    case 'l':
+        return match_tag(tag, "length") ? tag_length : tag_other;
+    case 'm':
+        return match_tag(tag, "modifytime") ? tag_modifytime : tag_other;
+    case 'c':
+        if (match_tag(tag, "creationtime"))
+            return tag_creationtime;
+        return match_tag(tag, "contents") ? tag_contents : tag_other;
+    case 'd':
+        return match_tag(tag, "directory") ? tag_directory : tag_other;
+    case 'f':
+        return match_tag(tag, "file") ? tag_file : tag_other;
+    case '/':
+        if (match_tag(tag, "/file"))
+            return tag_file_end;
+        return match_tag(tag, "/directory") ? tag_directory_end : tag_other;
+    default:
+        return tag_other;
+    }
+}
+
+// Takes a readonly, creationtime or modifytime element into fields; any
+// other tag is skipped.
+static void read_entry_field(tag_kind kind, char **cursor, entry_fields *fields) {
+    if (kind == tag_readonly) {
         if (match_prefix(read_value(cursor), "true"))
             fields->attributes |= attribute_read_only;
-    } else if (match_tag(tag, "creationtime")) {
+    } else if (kind == tag_creationtime) {
         fields->created = read_value(cursor);
-    } else if (match_tag(tag, "modifytime")) {
+    } else if (kind == tag_modifytime) {
         fields->modified = read_value(cursor);
-    } else {
-        return false;
     }
-    return true;
 }
 
 char *scan_file(os_file *out, char *cursor, const char *directory_path) {
@@ -79,16 +121,15 @@ char *scan_file(os_file *out, char *cursor, const char *directory_path) {
             break;
         // Anything else (extentinfo, symlink, xattrs, their closing tags, and
         // even the tags of entries that follow an unclosed file) is skipped.
-        if (!empty_element) {
-            if (match_tag(tag, "/file"))
-                break;
-            if (match_tag(tag, "name"))
-                name = read_value(&cursor);
-            else if (match_tag(tag, "length"))
-                size = read_value(&cursor);
-            else
-                read_entry_field(tag, &cursor, &fields);
-        }
+        tag_kind kind = empty_element ? tag_other : classify_tag(tag);
+        if (kind == tag_file_end)
+            break;
+        if (kind == tag_name)
+            name = read_value(&cursor);
+        else if (kind == tag_length)
+            size = read_value(&cursor);
+        else
+            read_entry_field(kind, &cursor, &fields);
         if (*cursor == '\0')
             break;
     }
@@ -113,24 +154,28 @@ char *scan_directory(os_file *out, char *cursor, const char *parent_path, int de
         char *tag = next_tag(&cursor, &empty_element);
         if (!tag)
             break;
+        tag_kind kind = classify_tag(tag);
+        // Of the empty elements, only <contents/> counts: an empty directory
+        // still gets its row. <name/>, <directory />... hold nothing to read.
+        if (empty_element && kind != tag_contents)
+            kind = tag_other;
+        if (kind == tag_directory_end)
+            break;
         const char *path = own_path ? own_path : parent_path;
-        if (match_tag(tag, "contents")) {
-            // <contents/> too: an empty directory still gets its row.
+        if (kind == tag_contents) {
             if (own_path)
                 write_row(out, own_path, nullptr, fields.modified, fields.created,
                           fields.attributes);
             else
                 printf("Warning: contents with no name in %s\n", parent_path);
-        } else if (empty_element) {
-            // <name/>, <directory />...: nothing to read, nothing to enter
-        } else if (match_tag(tag, "name")) {
+        } else if (kind == tag_name) {
             // At the document level, names belong to index-level elements such
             // as a placement policy's patterns, never to a path.
             if (depth > 0) {
                 path_release(own_path);
                 own_path = path_join(parent_path, read_value(&cursor));
             }
-        } else if (match_tag(tag, "directory")) {
+        } else if (kind == tag_directory) {
             if (depth + 1 > max_directory_depth) {
                 printf("Error: Directories nested deeper than %d levels\n", max_directory_depth);
                 os_exit(exit_bad_index);
@@ -138,17 +183,15 @@ char *scan_directory(os_file *out, char *cursor, const char *parent_path, int de
             cursor = scan_directory(out, cursor, path, depth + 1);
             if (!cursor)
                 break;
-        } else if (match_tag(tag, "file")) {
+        } else if (kind == tag_file) {
             cursor = scan_file(out, cursor, path);
             if (!cursor) {
                 // The text ended inside the file: report it and stop the walk.
                 printf("Warning: missing </file> in %s\n", parent_path);
                 break;
             }
-        } else if (match_tag(tag, "/directory")) {
-            break;
         } else {
-            read_entry_field(tag, &cursor, &fields);
+            read_entry_field(kind, &cursor, &fields);
         }
         if (*cursor == '\0')
             break;
