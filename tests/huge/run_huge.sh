@@ -31,7 +31,7 @@ run() {
 }
 
 last_line() { tail -n 1 console; }
-timing() { printf '     %-38s %10s bytes %7s ms\n' "$1" "$(stat -c %s in.xml)" "$milliseconds"; }
+timing() { printf '     %-64s %10s bytes %7s ms\n' "$1" "$(stat -c %s in.xml)" "$milliseconds"; }
 
 # --- An index over 2 GiB: one read loop, the same list as its pieces -------
 # 2100 files, each with a 1 MiB extended attribute that the walk skips.
@@ -79,63 +79,55 @@ check "0xFFFFFFFF bytes: no list" test ! -e out.oxl
 rm -f in.xml
 
 # --- Hostile inputs, each at two sizes ------------------------------------
+# Builds each input at both sizes, runs it, prints the time and applies the
+# check to the size; N in the description stands for the size.
+hostile() { # description builder check size...
+  local what=$1 build=$2 expect=$3 size
+  shift 3
+  for size in "$@"; do
+    "$build" "$size" > in.xml
+    run
+    timing "${what//N/$size}"
+    check "${what//N/$size}" "$expect" "$size"
+    rm -f out.oxl
+  done
+}
 long_text() { head -c "$1" /dev/zero | tr '\0' "$2"; }
+in_a_file() { printf '%s\n<ltfsindex><directory><name>T</name><contents><file>' "$declaration"; }
+end_of_index() { printf '</file></contents></directory></ltfsindex>\n'; }
 
-for size in 26214400 104857600; do
-  { printf '%s\n<ltfsindex><directory><name>T</name><contents><file><name>' "$declaration"
-    long_text "$size" n; printf '</name></file></contents></directory></ltfsindex>\n'; } > in.xml
-  run; timing "name of $size bytes"
-  check "name of $size bytes: exit 0, the whole name in the row" \
-    test "$code" = 0 -a "$(tail -n 1 out.oxl | wc -c)" = $((size + 11))
-  rm -f out.oxl
-done
+long_name() { in_a_file; printf '<name>'; long_text "$1" n; printf '</name>'; end_of_index; }
+whole_name_in_row() { test "$code" = 0 -a "$(tail -n 1 out.oxl | wc -c)" = $(($1 + 11)); }
+hostile "name of N bytes: exit 0, the whole name in the row" long_name whole_name_in_row 26214400 104857600
 
-for files in 250000 1000000; do
-  { printf '%s\n<ltfsindex><directory><name>T</name><contents>\n' "$declaration"
-    seq -f '<file><name>f%.0f</name><length>1</length></file>' "$files"
-    printf '</contents></directory></ltfsindex>\n'; } > in.xml
-  run; timing "$files sibling files"
-  check "$files sibling files: exit 0, every row" \
-    test "$code" = 0 -a "$(wc -l < out.oxl)" = $((files + 2))
-  rm -f out.oxl
-done
+siblings() {
+  printf '%s\n<ltfsindex><directory><name>T</name><contents>\n' "$declaration"
+  seq -f '<file><name>f%.0f</name><length>1</length></file>' "$1"
+  printf '</contents></directory></ltfsindex>\n'
+}
+every_row() { test "$code" = 0 -a "$(wc -l < out.oxl)" = $(($1 + 2)); }
+hostile "N sibling files: exit 0, every row" siblings every_row 250000 1000000
 
-for count in 250000 1000000; do
-  { printf '%s\n<ltfsindex><directory><name>T</name><contents><file><name>' "$declaration"
-    yes '&amp;' | head -n "$count" | tr -d '\n'
-    printf '</name></file></contents></directory></ltfsindex>\n'; } > in.xml
-  run; timing "$count &amp; in one name"
-  check "$count &amp; in one name: decoded to $count &" \
-    test "$code" = 0 -a "$(tail -n 1 out.oxl | tr -cd '&' | wc -c)" = "$count"
-  rm -f out.oxl
-done
+ampersands() { in_a_file; printf '<name>'; yes '&amp;' | head -n "$1" | tr -d '\n'; printf '</name>'; end_of_index; }
+all_decoded() { test "$code" = 0 -a "$(tail -n 1 out.oxl | tr -cd '&' | wc -c)" = "$1"; }
+hostile "N &amp; in one name: all decoded" ampersands all_decoded 250000 1000000
 
-for size in 26214400 104857600; do
-  { printf '%s\n<ltfsindex><directory><name>T</name><contents><file><name>' "$declaration"
-    long_text "$size" v; } > in.xml
-  run; timing "value of $size bytes, no < after it"
-  check "value with no < after it ($size bytes): exit 9, Unable to find <" \
-    test "$code" = 9 -a "$(last_line)" = "Error: Unable to find <"
-  rm -f out.oxl
-done
+open_value() { in_a_file; printf '<name>'; long_text "$1" v; }
+no_lt() { test "$code" = 9 -a "$(last_line)" = "Error: Unable to find <"; }
+hostile "value of N bytes with no < after it: exit 9" open_value no_lt 26214400 104857600
 
-for size in 26214400 104857600; do
-  { printf '%s\n<ltfsindex><directory><name>T</name><contents><file' "$declaration"
-    long_text "$size" t; } > in.xml
-  run; timing "tag of $size bytes, no > after it"
-  check "tag with no > after it ($size bytes): exit 9, Unable to find >" \
-    test "$code" = 9 -a "$(last_line)" = "Error: Unable to find >"
-  rm -f out.oxl
-done
+open_tag() { in_a_file; printf '<name'; long_text "$1" t; }
+no_gt() { test "$code" = 9 -a "$(last_line)" = "Error: Unable to find >"; }
+hostile "tag of N bytes with no > after it: exit 9" open_tag no_gt 26214400 104857600
 
-for levels in 250000 1000000; do
-  { printf '%s\n<ltfsindex>' "$declaration"
-    yes '<directory><name>d</name><contents>' | head -n "$levels" | tr -d '\n'; } > in.xml
-  run; timing "$levels nested directories"
-  check "$levels nested directories: exit 9 at the nesting limit" \
-    test "$code" = 9 -a "$(last_line)" = "Error: Directories nested deeper than 1000 levels"
-  rm -f out.oxl
-done
+nested() {
+  printf '%s\n<ltfsindex>' "$declaration"
+  yes '<directory><name>d</name><contents>' | head -n "$1" | tr -d '\n'
+}
+at_the_limit() {
+  test "$code" = 9 -a "$(last_line)" = "Error: Directories nested deeper than 1000 levels"
+}
+hostile "N nested directories: exit 9 at the nesting limit" nested at_the_limit 250000 1000000
 
 echo "huge tier: $passes passed, $failures failed"
 [ "$failures" = 0 ]
