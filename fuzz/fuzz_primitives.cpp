@@ -4,10 +4,8 @@
 // are empty; the needle keeps at most 17 bytes). Each part gets a block of
 // exactly its length plus the NUL, so a read past the end is caught. Any
 // difference from the reference aborts.
-#include "platform/platform.h"
 #include "scan/scan_text.h"
 
-#include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,30 +13,15 @@
 
 static const size_t max_needle = 17;
 
-extern "C" [[noreturn]] void __real__exit(int code);
-
-// path_join ends the run with code 10 when malloc fails, which other jobs on
-// the machine can cause for a moment; that jumps back to try_path_join. No
-// other exit may happen.
-static jmp_buf out_of_memory;
-static bool in_path_join;
-
+// Nothing here may end the run: parts this small never reach path_join's
+// 256 MiB budget, and ASan aborts on a real lack of memory.
 extern "C" [[noreturn]] void __wrap__exit(int code) {
-    if (!in_path_join)
-        __real__exit(code);
-    in_path_join = false;
-    if (code != exit_out_of_memory) {
-        fprintf(stderr, "fuzz_primitives: path_join ended the run with code %d\n", code);
-        abort();
-    }
-    longjmp(out_of_memory, 1);
+    fprintf(stderr, "fuzz_primitives: _exit(%d)\n", code);
+    abort();
 }
 
-// Null when memory is short for a moment; the input is then skipped.
 static char *copy_text(const char *bytes, size_t length) {
     char *text = static_cast<char *>(malloc(length + 1));
-    if (!text)
-        return nullptr;
     memcpy(text, bytes, length);
     text[length] = '\0';
     return text;
@@ -104,30 +87,11 @@ static void reference_decode(const char *from, char *to) {
     *to = '\0';
 }
 
-// Joins with path_join, or gives null when it ends the run with code 10.
-static char *try_path_join(const char *parent, const char *name) {
-    in_path_join = true;
-    if (setjmp(out_of_memory) != 0)
-        return nullptr;
-    char *joined = path_join(parent, name);
-    in_path_join = false;
-    return joined;
-}
-
 static void check_path_join(const char *parent, const char *name) {
     size_t parent_length = strlen(parent);
     size_t name_length = strlen(name);
+    char *joined = path_join(parent, name);
     char *expected = static_cast<char *>(malloc(parent_length + name_length + 2));
-    if (!expected)
-        return;
-    // Parts this small never reach the 256 MiB path budget: code 10 means
-    // malloc failed. A moment's shortage passes; code 10 twice is a finding
-    // (say, a budget that counts wrong).
-    char *joined = try_path_join(parent, name);
-    if (!joined)
-        joined = try_path_join(parent, name);
-    if (!joined)
-        mismatch("path_join ends the run with code 10", parent, name);
     char *at = expected;
     if (parent_length) {
         memcpy(at, parent, parent_length);
@@ -147,17 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     char *text = next_part(&at, end, SIZE_MAX);
     char *needle = next_part(&at, end, max_needle);
     char *name = next_part(&at, end, SIZE_MAX);
-    size_t length = text ? strlen(text) : 0;
-    char *decoded = text ? copy_text(text, length) : nullptr;
+    size_t length = strlen(text);
+    char *decoded = copy_text(text, length);
     char *expected = static_cast<char *>(malloc(length + 1));
-    if (!text || !needle || !name || !decoded || !expected) {
-        free(expected);
-        free(decoded);
-        free(name);
-        free(needle);
-        free(text);
-        return 0;
-    }
 
     if (find_text(text, needle) != reference_find(text, needle))
         mismatch("find_text", text, needle);
