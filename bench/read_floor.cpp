@@ -6,6 +6,8 @@
 // --huge as ostrel has it now, from a mapping advised for huge pages. Both
 // are measured: page faults on a fresh gigabyte cost more than scanning it.
 // Prints the number of '<'.
+#include "platform/platform.h"
+
 #include <cerrno>
 #include <cinttypes>
 #include <cstdint>
@@ -13,44 +15,20 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-static const size_t huge_page = size_t(2) << 20;
-
-static size_t round_to_huge_page(size_t size) {
-    return (size + huge_page - 1) & ~(huge_page - 1);
-}
-
-// Where the text goes: the one place to change when ostrel's own allocation
-// changes. --huge is os_alloc_text of platform_posix.cpp: below one huge page
-// the heap, else an anonymous mapping cut to a huge-page boundary and advised
-// for huge pages. Null when memory cannot be had.
+// Where the text goes. --huge takes ostrel's own allocation, os_alloc_text
+// of the POSIX platform layer, so the floor follows ostrel when it changes.
 static char *alloc_text(size_t size, bool huge) {
-    if (!huge || size < huge_page)
-        return static_cast<char *>(malloc(size));
-    size_t length = round_to_huge_page(size);
-    size_t mapped = length + huge_page;
-    void *mapping = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                         -1, 0);
-    if (mapping == MAP_FAILED)
-        return nullptr;
-    char *start = static_cast<char *>(mapping);
-    char *text = reinterpret_cast<char *>(round_to_huge_page(reinterpret_cast<size_t>(start)));
-    if (text > start)
-        munmap(start, text - start);
-    if (start + mapped > text + length)
-        munmap(text + length, start + mapped - (text + length));
-    madvise(text, length, MADV_HUGEPAGE);
-    return text;
+    return static_cast<char *>(huge ? os_alloc_text(size) : malloc(size));
 }
 
 static void release_text(char *text, size_t size, bool huge) {
-    if (!huge || size < huge_page)
-        free(text);
+    if (huge)
+        os_free_text(text, size);
     else
-        munmap(text, round_to_huge_page(size));
+        free(text);
 }
 
 int main(int argc, char **argv) {
